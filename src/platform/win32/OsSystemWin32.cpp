@@ -1,0 +1,56 @@
+#ifndef _WIN32
+#error "Win32 backend built for another system"
+#endif
+#include "OsWin32.h"
+
+#include <cstdio>
+#include <ctime>
+
+#include "../OsSystem.h"
+
+uint32_t OsGetModuleFileName(char* pszPath, uint32_t dwSize) {
+    if (dwSize == 0) return 0;
+    const DWORD dwLen = GetModuleFileNameA(nullptr, pszPath, dwSize);
+    // A path that does not fit comes back cut; make sure it is terminated.
+    if (dwLen >= dwSize) {
+        pszPath[dwSize - 1] = 0;
+        return dwSize - 1;
+    }
+    if (dwLen == 0) pszPath[0] = 0;
+    return dwLen;
+}
+
+uint32_t OsGetLastError() { return GetLastError(); }
+void OsSetLastError(uint32_t dwError) { SetLastError(dwError); }
+uint32_t OsGetCurrentThreadId() { return GetCurrentThreadId(); }
+uint32_t OsGetCurrentProcessId() { return GetCurrentProcessId(); }
+void OsSleep(uint32_t dwMilliseconds) { Sleep(dwMilliseconds); }
+
+void OsGetLocalTime(SLocalTime& st) {
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    st.wYear = t.wYear;
+    st.wMonth = t.wMonth;
+    st.wDayOfWeek = t.wDayOfWeek;
+    st.wDay = t.wDay;
+    st.wHour = t.wHour;
+    st.wMinute = t.wMinute;
+    st.wSecond = t.wSecond;
+    st.wMilliseconds = t.wMilliseconds;
+}
+
+int OsLocalDate(int64_t nUnixTime, int& nYear, int& nMonth, int& nDay) {
+    const time_t t = time_t(nUnixTime);
+    tm lt{};
+    if (localtime_s(&lt, &t) != 0) return 0;
+    nYear = lt.tm_year + 1900;
+    nMonth = lt.tm_mon + 1;
+    nDay = lt.tm_mday;
+    return 1;
+}
+
+void OsWriteStdout(const char* pszText) { printf("%s", pszText); }
+void OsOutputDebugString(const char* pszText) { OutputDebugStringA(pszText); }
+bool OsPathsIgnoreCase() { return true; }
+bool OsIsDbcsLeadByte(uint8_t b) { return IsDBCSLeadByte(b) != FALSE; }
+void OsSetDbcsLeadByteRange(uint8_t, uint8_t) {}  // the system's code page decides
