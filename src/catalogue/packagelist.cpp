@@ -23,6 +23,15 @@ CPackageList::CPackageList() {
     OsSetFileAttributesNormal(m_strDeletedListPath.c_str());
 }
 
+int CPackageList::FindPath(uint32_t dwPkgId, std::string& strPath) {
+    CScopedLock lock(m_csLock);
+    const CPackageInfoMap::const_iterator it = m_mapInfo.find(dwPkgId);
+    if (it == m_mapInfo.end() || it->second.PkgType == -1) return 0;
+    const SPackageInfo& info = it->second;
+    strPath = FieldToText(info.VDiskPath.GetLength() > 1 ? info.VDiskPath : info.PkgPath);
+    return 1;
+}
+
 void CPackageList::DumpInfo() {
     LOG_PRINT(Info, "CopyPkgInfo dump information.");
     CPackageMapBase::DumpInfo();

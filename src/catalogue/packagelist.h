@@ -29,6 +29,12 @@ public:
     // or an exception was caught; 1 otherwise.
     int LoadPkgList(const char* pszMenuPath, const char* pszMenuExPath, const char* pszStorePath);
 
+    // The path GetPkgFullPath answers for an id, taken under the lock without
+    // copying the rest of the record: 1 with the text of VDiskPath when its
+    // length exceeds 1, else of PkgPath; 0 when the id is absent or its
+    // PkgType is -1. The same answers as FindInfo and a choice on the copy.
+    int FindPath(uint32_t dwPkgId, std::string& strPath);
+
     const std::string& GetDeletedListPath() const { return m_strDeletedListPath; }
 
 private:

@@ -24,5 +24,6 @@ static_assert(s_crc32Table[1] == 0x77073096u && s_crc32Table[128] == 0xEDB88320u
 // One table step per byte: the reference form.
 uint32_t Crc32Bytewise(const void* pData, size_t nLength);
 
-// The same CRC, several bytes a step; equal to Crc32Bytewise for every input.
+// The same CRC, eight bytes a step (slicing-by-8); equal to Crc32Bytewise for
+// every input, at any alignment.
 uint32_t Crc32(const void* pData, size_t nLength);

@@ -107,10 +107,12 @@ CLogger::CLogger(const SLogConfig& config)
         m_strLogDir.clear();
     }
     if (!m_strLogDir.empty()) OsCreateDirectory(m_strLogDir.c_str());
-    m_channel.Open(m_szChannelName);
+    // Only a logger that posts opens the channel (the defaults post): a logger
+    // built without the channel must not wipe the ring of the host's others.
+    if (m_dwOutput & OutChannel) m_channel.Open(m_szChannelName);
 }
 
-CLogger::~CLogger() { delete static_cast<CTextAppendFile*>(m_pLogFile); }
+CLogger::~CLogger() = default;
 
 void CLogger::SetCallSite(const char* pszFile, int nLine) {
     CScopedLock lock(m_csLock);

@@ -14,6 +14,9 @@
 #include <cstdint>
 #include <string>
 
+#include <vector>
+
+#include "../platform/OsFile.h"
 #include "../platform/OsSync.h"
 #include "../platform/OsSystem.h"
 #include "LogChannel.h"
@@ -90,9 +93,13 @@ public:
     const char* GetChannelName() const { return m_szChannelName; }
     CLogChannel& GetChannel() { return m_channel; }
 
-    // The daily file step, given the line's local time. Called under the lock.
+    // The daily file step, given the line's local time: at a change of date
+    // (the first file line included) closes the old file, runs retention and
+    // opens the new date's file; an open that fails is not retried until the
+    // date changes again. Called under the lock.
     void WriteDailyFile(const SLocalTime& st, const char* pszLine);
-    // Deletes this host's daily files older than nDays. Called under the lock.
+    // Deletes this host's daily files (<name>YYYYMMDD.log, see DailyLogName)
+    // dated more than nDays before now. Called under the lock.
     void PurgeOldLogs(int nDays);
     // Lower-case host executable path, whole or from its last backslash; the
     // text lives in m_szModulePath until the next call. Under the lock only.
@@ -120,9 +127,20 @@ private:
     char m_szLine[LOG_LINE_BUFFER] = "";
     char m_szFileDate[32] = "";
     char m_szNowDate[32] = "";
-    void* m_pLogFile = nullptr;  // CTextAppendFile of the open daily file
+    CTextAppendFile m_logFile;  // the daily file of m_szFileDate, when its open succeeded
     char m_szModulePath[HOST_PATH_BUFFER] = "";
 };
+
+// Name of a host's daily file for one date name ("20210315.log") or for a
+// pattern ("*.log"): every ".exe" of the lower-case host file name replaced by
+// it, or, for a name with no ".exe" (a POSIX executable, host.com), the name
+// followed by it; so every host's files carry the date and are pruned.
+std::string DailyLogName(const std::string& strHostName, const char* pszDateName);
+
+// Adds to vecList the full paths (dir, backslash, name as stored) of the
+// entries of pszDir that match any of the ";"-separated wildcard patterns, in
+// pattern order; "." and ".." are left out. Empty patterns are skipped.
+void FindFiles(std::vector<std::string>& vecList, const char* pszDir, const char* pszPatterns);
 
 // The entry of every log call: formats through CLogger::Instance()->Write.
 void LogPrint(uint32_t dwLevel, const char* pszFormat, ...)

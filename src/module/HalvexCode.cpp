@@ -118,11 +118,10 @@ OS_EXPORT void Reset() {
 extern "C" OS_EXPORT int GetPkgFullPath(uint32_t dwPkgId, char* pszBuf, uint32_t dwBufLen) {
     if (!pszBuf) return 0;  // nothing to write into: no answer, nothing touched
     try {
-        SPackageInfo info;
-        info.PkgId = dwPkgId;
-        if (!GetPkgList()->FindInfo(info)) return 0;
-        if (info.PkgType == -1) return 0;
-        const std::string strPath = FieldToText(info.VDiskPath.GetLength() > 1 ? info.VDiskPath : info.PkgPath);
+        // Only the chosen path leaves the lock: a whole record copy costs its
+        // byte-field and text allocations on every lookup.
+        std::string strPath;
+        if (!GetPkgList()->FindPath(dwPkgId, strPath)) return 0;
         if (dwBufLen == 0 || strPath.size() > dwBufLen - 1) return 0;
         memcpy(pszBuf, strPath.data(), strPath.size());
         pszBuf[strPath.size()] = 0;
