@@ -82,9 +82,14 @@ void CBasicInfoMap<TMap, TIterator, TRecord, TList>::SetInfoFromVLF(const TList&
     CScopedLock lock(m_csLock);
     ClearInfo();
     for (uint32_t i = 0; i < list.GetCount(); ++i) {
-        TRecord info;
+        // Stored in place rather than through a temporary: the entry ends as
+        // a default record with the list record assigned to its base part,
+        // which is what assigning such a temporary would leave. The hint makes
+        // a list in ascending id order cost no tree search.
+        const size_t nBefore = m_mapInfo.size();
+        TRecord& info = m_mapInfo.try_emplace(m_mapInfo.end(), list[i].PkgId)->second;
+        if (m_mapInfo.size() == nBefore) info = TRecord();  // a repeated id: the last record wins whole
         static_cast<CPackageInfo&>(info) = list[i];
-        m_mapInfo[info.PkgId] = info;
     }
 }
 

@@ -3,21 +3,20 @@
 #include <cstring>
 
 void CByteField::Assign(const void* pData, uint32_t dwLength) {
-    m_pData.reset();
-    m_dwLength = 0;
-    if (dwLength == 0) return;
-    m_pData.reset(new uint8_t[dwLength]);
-    memcpy(m_pData.get(), pData, dwLength);
-    m_dwLength = dwLength;
+    uint8_t* p = Reset(dwLength);
+    if (dwLength) memmove(p, pData, dwLength);  // inline source and destination may be one field
 }
 
 uint8_t* CByteField::Reset(uint32_t dwLength) {
-    m_pData.reset();
-    m_dwLength = 0;
+    Free();
     if (dwLength == 0) return nullptr;
-    m_pData.reset(new uint8_t[dwLength]);
+    if (dwLength <= INLINE_SIZE) {
+        m_dwLength = dwLength;
+        return m_abInline;
+    }
+    m_pHeap = new uint8_t[dwLength];  // on failure the field stays empty
     m_dwLength = dwLength;
-    return m_pData.get();
+    return m_pHeap;
 }
 
 void CByteField::AssignText(const char* pszText, size_t nLength) {

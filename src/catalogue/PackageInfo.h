@@ -6,21 +6,33 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 
 // A length and an owned buffer of exactly that many bytes. A field holding a
 // text holds it with one zero byte, so a length of 0 or 1 is an empty text.
+//
+// Fields of up to 8 bytes keep them inline, in the room the buffer pointer
+// takes anyway: every default record holds four one-byte fields, and
+// allocating each of them cost four heap blocks per record in every copy.
 class CByteField {
 public:
     CByteField() = default;  // length 0, no buffer
+    ~CByteField() { Free(); }
     CByteField(const CByteField& other) { Assign(other.GetData(), other.GetLength()); }
     CByteField& operator=(const CByteField& other) {
         if (this != &other) Assign(other.GetData(), other.GetLength());
         return *this;
     }
-    CByteField(CByteField&&) noexcept = default;
-    CByteField& operator=(CByteField&&) noexcept = default;
+    CByteField(CByteField&& other) noexcept { Take(other); }
+    CByteField& operator=(CByteField&& other) noexcept {
+        if (this != &other) {
+            Free();
+            Take(other);
+        }
+        return *this;
+    }
 
     // Replaces the contents by a copy of n bytes (n = 0 leaves no buffer).
     // Raises std::bad_alloc; then the field is empty.
@@ -31,13 +43,33 @@ public:
     void AssignText(const char* pszText, size_t nLength);
 
     uint32_t GetLength() const { return m_dwLength; }
-    const uint8_t* GetData() const { return m_pData.get(); }
+    const uint8_t* GetData() const {
+        return m_dwLength == 0 ? nullptr : m_dwLength <= INLINE_SIZE ? m_abInline : m_pHeap;
+    }
 
     bool operator==(const CByteField& other) const;
 
 private:
+    static constexpr uint32_t INLINE_SIZE = sizeof(uint8_t*);
+
+    void Free() {
+        if (m_dwLength > INLINE_SIZE) delete[] m_pHeap;
+        m_dwLength = 0;
+    }
+    void Take(CByteField& other) {
+        m_dwLength = other.m_dwLength;
+        if (m_dwLength > INLINE_SIZE)
+            m_pHeap = other.m_pHeap;
+        else
+            memcpy(m_abInline, other.m_abInline, INLINE_SIZE);
+        other.m_dwLength = 0;
+    }
+
     uint32_t m_dwLength = 0;
-    std::unique_ptr<uint8_t[]> m_pData;
+    union {
+        uint8_t* m_pHeap;
+        uint8_t m_abInline[INLINE_SIZE];
+    };
 };
 
 constexpr uint32_t PKG_NAME_SIZE = 33;   // 32 characters and a zero byte

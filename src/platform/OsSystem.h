@@ -41,6 +41,11 @@ uint32_t OsGetCurrentThreadId();
 uint32_t OsGetCurrentProcessId();
 void OsSleep(uint32_t dwMilliseconds);
 
+// Test seam: when set, OsSleep calls the hook instead of pausing, so tests can
+// count pauses and their lengths without waiting.
+using PFN_SLEEP_HOOK = void (*)(uint32_t dwMilliseconds);
+void OsSetSleepHook(PFN_SLEEP_HOOK pfnHook);
+
 struct SLocalTime {
     uint16_t wYear;
     uint16_t wMonth;  // 1 to 12

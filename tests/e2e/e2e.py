@@ -540,12 +540,16 @@ def prefix_setup(args):
     env.update(wine_env(prefix))
     server = wineserver_of(args.wine)
     if os.path.isdir(prefix):
-        subprocess.run([server, "-k"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        subprocess.run([server, "-k"], env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
         shutil.rmtree(prefix)
     start = time.monotonic()
     os.makedirs(prefix)
     # Kept alive until prefix-stop, so each case does not pay for a new server.
-    subprocess.run([server, "-p"], env=env, check=True)
+    # Its own standard streams: a daemon that inherited the test runner's pipe
+    # would keep the runner waiting for as long as the server lives.
+    subprocess.run([server, "-p"], env=env, check=True, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL)
     # Output to a file, not a pipe: the services wineboot starts inherit it
     # and would hold a pipe open for as long as the server lives.
     with tempfile.TemporaryFile() as log:
@@ -564,7 +568,8 @@ def prefix_stop(args):
     prefix = os.path.abspath(args.prefix)
     env = dict(os.environ)
     env.update(wine_env(prefix))
-    subprocess.run([wineserver_of(args.wine), "-k"], env=env)
+    subprocess.run([wineserver_of(args.wine), "-k"], env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL)
     if os.path.isdir(prefix):
         shutil.rmtree(prefix, ignore_errors=True)
     print("wine prefix %s stopped and removed" % prefix)

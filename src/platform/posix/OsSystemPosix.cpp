@@ -6,6 +6,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -126,7 +127,17 @@ void OsSetLastError(uint32_t dwError) { t_dwLastError = dwError; }
 uint32_t OsGetCurrentThreadId() { return uint32_t(syscall(SYS_gettid)); }
 uint32_t OsGetCurrentProcessId() { return uint32_t(getpid()); }
 
+namespace {
+std::atomic<PFN_SLEEP_HOOK> s_pfnSleepHook{nullptr};
+}
+
+void OsSetSleepHook(PFN_SLEEP_HOOK pfnHook) { s_pfnSleepHook = pfnHook; }
+
 void OsSleep(uint32_t dwMilliseconds) {
+    if (const PFN_SLEEP_HOOK pfnHook = s_pfnSleepHook.load()) {
+        pfnHook(dwMilliseconds);
+        return;
+    }
     timespec ts{time_t(dwMilliseconds / 1000), long(dwMilliseconds % 1000) * 1000000L};
     while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
     }

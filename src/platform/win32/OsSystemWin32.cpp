@@ -3,6 +3,7 @@
 #endif
 #include "OsWin32.h"
 
+#include <atomic>
 #include <cstdio>
 #include <ctime>
 
@@ -24,7 +25,19 @@ uint32_t OsGetLastError() { return GetLastError(); }
 void OsSetLastError(uint32_t dwError) { SetLastError(dwError); }
 uint32_t OsGetCurrentThreadId() { return GetCurrentThreadId(); }
 uint32_t OsGetCurrentProcessId() { return GetCurrentProcessId(); }
-void OsSleep(uint32_t dwMilliseconds) { Sleep(dwMilliseconds); }
+namespace {
+std::atomic<PFN_SLEEP_HOOK> s_pfnSleepHook{nullptr};
+}
+
+void OsSetSleepHook(PFN_SLEEP_HOOK pfnHook) { s_pfnSleepHook = pfnHook; }
+
+void OsSleep(uint32_t dwMilliseconds) {
+    if (const PFN_SLEEP_HOOK pfnHook = s_pfnSleepHook.load()) {
+        pfnHook(dwMilliseconds);
+        return;
+    }
+    Sleep(dwMilliseconds);
+}
 
 void OsGetLocalTime(SLocalTime& st) {
     SYSTEMTIME t;
