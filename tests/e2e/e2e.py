@@ -145,6 +145,7 @@ class Runner:
         self.view = os.path.abspath(args.view)
         self.host = os.path.abspath(args.host)
         self.examples = args.examples
+        self.monitor = os.path.abspath(args.monitor) if args.monitor else None
         self.env = dict(os.environ)
         if self.platform == "wine":
             self.wine = args.wine
@@ -410,13 +411,13 @@ def case_two_views(runner, work):
         for _, view in views:
             view.stop()
     # Only the first process of the snapshot counts. On Linux the snapshot is
-    # in ascending process id order; wine lists processes in the order they
-    # were started, with ascending ids of its own.
+    # in ascending process id order (ids wrap, so the later one may be lower);
+    # wine's server lists processes in the order they were created, whatever
+    # ids it handed out (it reuses freed ones).
     if runner.platform == "native":
         first = min(views, key=lambda v: v[1].proc.pid)[0]
     else:
-        first = min(views, key=lambda v: v[1].reported_pid)[0]
-        check(first == "first", "wine gave the later process the lower id: %s" % [v[1].ready for v in views])
+        first = "first"
     expect_answers(rc, out, err, {7: "C:\\%s\\Seven" % first}, [], "two client view programs")
 
 
@@ -475,6 +476,68 @@ def case_daily_log(runner, work):
     check("\r\n" in text, "the daily file is not in text mode (no CR LF line ends)")
 
 
+LOG_LINE = re.compile(r"^\[\d\d:\d\d:\d\d\.\d\d\d\]\|\[[0-9a-f]{4,}\]\|\[(\w+)\]\|")
+
+
+def read_until(proc, stream, pred, timeout):
+    """Reads a child's stream until pred(text so far) holds or the time ends."""
+    deadline = time.monotonic() + timeout
+    buf = b""
+    fd = stream.fileno()
+    while not pred(buf.decode("latin-1")):
+        left = deadline - time.monotonic()
+        if left <= 0:
+            break
+        readable, _, _ = select.select([fd], [], [], left)
+        if not readable:
+            continue
+        chunk = os.read(fd, 65536)
+        if not chunk:
+            break
+        buf += chunk
+    return buf.decode("latin-1")
+
+
+def case_live_channel(runner, work):
+    """A monitor following the host's channel sees every line the host logs,
+    in order, with its level, while the host runs."""
+    if not runner.monitor:
+        raise Skip("no monitor given")
+    host = runner.host_dir(work)
+    exe = runner.view_dir(work)
+    write_lists(os.path.join(os.path.dirname(exe), "data"))
+    view = View(runner, exe, "--no-write")
+    stem = os.path.splitext(os.path.basename(host))[0].lower()
+    mon = subprocess.Popen(runner.command(runner.monitor, "--no-colour", "--timeout", "120", stem),
+                           stdout=subprocess.PIPE, stderr=subprocess.PIPE, stdin=subprocess.DEVNULL, env=runner.env)
+    try:
+        ready = read_until(mon, mon.stderr, lambda t: "following" in t, READY_TIMEOUT)
+        check("following" in ready, "the monitor did not start: %r" % ready)
+        rc, out, err = run_host(runner, host, ids_of(VALID_ANSWERS, VALID_ABSENT))
+        expect_answers(rc, out, err, VALID_ANSWERS, VALID_ABSENT, "valid lists, monitored")
+        logged = [l.rstrip("\r") for l in out.splitlines() if LOG_LINE.match(l)]
+        check(len(logged) >= 5, "the host logged too few lines:\n" + out)
+        seen = read_until(mon, mon.stdout, lambda t: len([l for l in t.splitlines() if LOG_LINE.match(l)]) >= len(logged),
+                          30)
+    finally:
+        if mon.poll() is None:
+            os.kill(mon.pid, signal.SIGTERM)
+        try:
+            mon.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            os.kill(mon.pid, signal.SIGKILL)
+            mon.wait(timeout=10)
+        mon.stdout.close()
+        mon.stderr.close()
+        view.stop()
+    followed = [l.rstrip("\r") for l in seen.splitlines() if LOG_LINE.match(l)]
+    check(followed == logged, "the monitor's lines differ from the host's:\n--- host\n%s\n--- monitor\n%s"
+          % ("\n".join(logged), "\n".join(followed)))
+    print("live_channel: %d lines followed" % len(followed))
+    levels = {LOG_LINE.match(l).group(1) for l in followed}
+    check("Info" in levels, "no Info line came through the channel: %s" % sorted(levels))
+
+
 def case_sample(runner, work):
     if not runner.examples or not os.path.exists(os.path.join(runner.examples, "expected.json")):
         raise Skip("no examples/expected.json")
@@ -510,6 +573,7 @@ CASES = {
     "name_case": case_name_case,
     "longer_name": case_longer_name,
     "daily_log": case_daily_log,
+    "live_channel": case_live_channel,
     "sample": case_sample,
 }
 
@@ -609,6 +673,7 @@ def main():
     parser.add_argument("--lib")
     parser.add_argument("--view")
     parser.add_argument("--host")
+    parser.add_argument("--monitor", help="the live channel monitor")
     parser.add_argument("--examples", help="directory with expected.json for the shipped sample")
     parser.add_argument("--wine", default=WINE_DEFAULT)
     parser.add_argument("--prefix", help="wine prefix directory")
