@@ -6,14 +6,14 @@
 # anything failed.
 #
 # Environment: PRESETS="native mingw-x64" to run fewer presets;
-#              FUZZ_SECONDS (default 10 per target; 0 skips fuzzing).
+#              FUZZ_SECONDS (default 30 per target; 0 skips fuzzing).
 set -uo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 cd "$ROOT"
 
 PRESETS=${PRESETS:-"native native-asan native-tsan mingw-i686 mingw-x64"}
-FUZZ_SECONDS=${FUZZ_SECONDS:-10}
+FUZZ_SECONDS=${FUZZ_SECONDS:-30}
 LOGDIR="$ROOT/build/logs"
 mkdir -p "$LOGDIR"
 
