@@ -12,7 +12,8 @@ static_assert(alignof(CRITICAL_SECTION) <= CCriticalSection::STORAGE_ALIGN, "cri
 
 static CRITICAL_SECTION* Native(unsigned char* p) { return std::launder(reinterpret_cast<CRITICAL_SECTION*>(p)); }
 
-CCriticalSection::CCriticalSection() { InitializeCriticalSection(new (m_abStorage) CRITICAL_SECTION); }
+// Spins before it waits: holders keep the lock for about a microsecond.
+CCriticalSection::CCriticalSection() { InitializeCriticalSectionAndSpinCount(new (m_abStorage) CRITICAL_SECTION, 4000); }
 CCriticalSection::~CCriticalSection() { DeleteCriticalSection(Native(m_abStorage)); }
 void CCriticalSection::Lock() { EnterCriticalSection(Native(m_abStorage)); }
 void CCriticalSection::Unlock() { LeaveCriticalSection(Native(m_abStorage)); }
