@@ -1,7 +1,3 @@
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <cstring>
 #include <set>
@@ -129,13 +125,10 @@ TEST_F(LogChannelTest, EventIsSetPerLine) {
 
 TEST_F(LogChannelTest, ChannelThatDidNotOpenChangesNothing) {
     // A block of the name that is too small to map whole: the open must fail.
-    const std::string strShm = "/Global." + m_strName + ".mem";
-    const int fd = shm_open(strShm.c_str(), O_RDWR | O_CREAT, 0600);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(0, ftruncate(fd, 100));
-    void* pSmall = mmap(nullptr, 100, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-    close(fd);
-    ASSERT_NE(MAP_FAILED, pSmall);
+    CSharedMemory small;
+    ASSERT_EQ(1, small.Create(("Global" + m_strChannel + ".mem").c_str(), 100));
+    void* pSmall = small.Map();
+    ASSERT_NE(nullptr, pSmall);
     memset(pSmall, 0x5A, 100);
 
     CNamedEvent reader;
@@ -149,7 +142,6 @@ TEST_F(LogChannelTest, ChannelThatDidNotOpenChangesNothing) {
     channel.Post(Line(1).c_str(), Error);
     EXPECT_EQ(0, reader.Wait(0));
     for (int i = 0; i < 100; ++i) ASSERT_EQ(0x5A, static_cast<unsigned char*>(pSmall)[i]);
-    munmap(pSmall, 100);
 
     CLogChannel never;
     never.Post(Line(1).c_str(), Error);

@@ -3,8 +3,9 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/mman.h>
-#include <unistd.h>
+#endif
 
 #include <cstdarg>
 #include <cstdlib>
@@ -15,6 +16,7 @@
 #include <string>
 
 #include "log/Logger.h"
+#include "platform/OsSystem.h"
 
 namespace logtest {
 
@@ -74,9 +76,13 @@ inline void Log(CLogger& logger, uint32_t dwLevel, const char* pszFormat, ...) {
 class CTempDirTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string strTemplate = (std::filesystem::temp_directory_path() / "halvexlogXXXXXX").string();
-        ASSERT_NE(nullptr, mkdtemp(strTemplate.data()));
-        m_dir = strTemplate;
+        const std::filesystem::path base = std::filesystem::temp_directory_path();
+        for (unsigned n = 0;; ++n) {
+            m_dir = base / ("halvexlog" + std::to_string(OsGetCurrentProcessId()) + "-" + std::to_string(n));
+            std::error_code ec;
+            if (std::filesystem::create_directory(m_dir, ec)) break;
+            ASSERT_FALSE(ec) << m_dir;
+        }
         s_strStdout.clear();
         s_dwThreadId = 0x0f3c;
         SetNow(2021, 3, 15);
@@ -105,12 +111,16 @@ protected:
 // Channel names of this process only, and their shared objects unlinked.
 inline std::string UniqueChannelName(const char* pszTag) {
     static int s_nNext = 0;
-    return std::string(pszTag) + std::to_string(getpid()) + "x" + std::to_string(s_nNext++);
+    return std::string(pszTag) + std::to_string(OsGetCurrentProcessId()) + "x" + std::to_string(s_nNext++);
 }
 
 inline void UnlinkChannel(const std::string& strName) {
+#ifndef _WIN32
     shm_unlink(("/Global." + strName + ".mem").c_str());
     shm_unlink(("/Global." + strName + ".evt").c_str());
+#else
+    (void)strName;  // Windows drops a named object with its last handle
+#endif
 }
 
 }  // namespace logtest

@@ -120,7 +120,17 @@ TEST(PackageMapTest, LockIsRecursiveForItsHolderAndExcludesOthers) {
 
 namespace {
 // The test executable's directory in the core's form: the host of this process.
+#ifdef _WIN32
+extern "C" __declspec(dllimport) unsigned long __stdcall GetModuleFileNameW(void* hModule, wchar_t* pszPath,
+                                                                            unsigned long nSize);
+std::filesystem::path ExeDirNative() {
+    wchar_t szPath[1024] = L"";
+    GetModuleFileNameW(nullptr, szPath, 1024);
+    return std::filesystem::path(szPath).parent_path();
+}
+#else
 std::filesystem::path ExeDirNative() { return std::filesystem::canonical("/proc/self/exe").parent_path(); }
+#endif
 }  // namespace
 
 TEST(PackageMapTest, HostExeDirIsTheExecutablesDirectoryWithoutSlash) {

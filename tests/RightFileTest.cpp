@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "CatalogueTestSupport.h"
+#include "ReadOnlyTestSupport.h"
 #include "module/HalvexCode.h"
 #include "platform/OsFile.h"
 
@@ -172,6 +173,8 @@ TEST_F(RightFileTest, UnwritableRightFileFallsBackToDataFile) {
             s_strRefuseDest.clear();
             std::filesystem::permissions(right, std::filesystem::perms::owner_write,
                                          std::filesystem::perm_options::remove);
+            if (!rotest::ReadOnlyKeepsWritersOut(right))
+                GTEST_SKIP() << "read-only files open for writing here (wine as root)";
         }
         for (int nCall = 0; nCall < 2; ++nCall) {
             std::string strOut;
