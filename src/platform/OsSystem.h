@@ -75,6 +75,7 @@ bool OsPathsIgnoreCase();
 // True when the byte leads a double-byte character in the ANSI code page.
 bool OsIsDbcsLeadByte(uint8_t b);
 
-// Test seam: on backends that cannot ask the system, sets which bytes lead a
-// double-byte character (an inclusive range; lo > hi means none, the default).
+// Test seam: sets which bytes lead a double-byte character (an inclusive
+// range). lo > hi goes back to the backend's own answer: the system's code
+// page on Windows, none on POSIX.
 void OsSetDbcsLeadByteRange(uint8_t bLo, uint8_t bHi);

@@ -65,5 +65,19 @@ int OsLocalDate(int64_t nUnixTime, int& nYear, int& nMonth, int& nDay) {
 void OsWriteStdout(const char* pszText) { printf("%s", pszText); }
 void OsOutputDebugString(const char* pszText) { OutputDebugStringA(pszText); }
 bool OsPathsIgnoreCase() { return true; }
-bool OsIsDbcsLeadByte(uint8_t b) { return IsDBCSLeadByte(b) != FALSE; }
-void OsSetDbcsLeadByteRange(uint8_t, uint8_t) {}  // the system's code page decides
+namespace {
+// A test's lead-byte range, when one is set; otherwise the system's code page decides.
+std::atomic<bool> s_bLeadOverride{false};
+std::atomic<uint8_t> s_bLeadLo{1}, s_bLeadHi{0};
+}  // namespace
+
+bool OsIsDbcsLeadByte(uint8_t b) {
+    if (s_bLeadOverride.load()) return b >= s_bLeadLo.load() && b <= s_bLeadHi.load();
+    return IsDBCSLeadByte(b) != FALSE;
+}
+
+void OsSetDbcsLeadByteRange(uint8_t bLo, uint8_t bHi) {
+    s_bLeadLo = bLo;
+    s_bLeadHi = bHi;
+    s_bLeadOverride = bLo <= bHi;
+}
