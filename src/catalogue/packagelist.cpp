@@ -72,17 +72,6 @@ void DumpPkgInfo(const SPackageInfo& info) {
               bNullVDisk ? "(null)" : strVDisk.c_str(), int(info.VDiskUpdateDate));
 }
 
-int SplitText(const std::string& strText, std::vector<std::string>& vecList, char chSeparator) {
-    size_t nStart = 0;
-    while (nStart <= strText.size()) {
-        size_t nEnd = strText.find(chSeparator, nStart);
-        if (nEnd == std::string::npos) nEnd = strText.size();
-        if (nEnd > nStart) vecList.push_back(strText.substr(nStart, nEnd - nStart));
-        nStart = nEnd + 1;
-    }
-    return int(vecList.size());
-}
-
 int32_t TextToInt32(const char* pszText) {
     const char* p = pszText;
     while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
@@ -97,14 +86,6 @@ int32_t TextToInt32(const char* pszText) {
     if (nValue > INT32_MAX) return INT32_MAX;
     if (nValue < INT32_MIN) return INT32_MIN;
     return int32_t(nValue);
-}
-
-const char* FindCharMb(const char* pszText, char ch) {
-    for (const char* p = pszText; *p; ++p) {
-        if (*p == ch) return p;
-        if (OsIsDbcsLeadByte(uint8_t(*p)) && p[1]) ++p;  // a trail byte is never the character
-    }
-    return nullptr;
 }
 
 void ApplyExtParams(SPackageInfo& info, const CByteField& extParams) {

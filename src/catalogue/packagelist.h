@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "../platform/AnsiText.h"
 #include "BasicInfoList.h"
 #include "PackageInfo.h"
 
@@ -46,16 +47,9 @@ private:
 // Applies an extension text of ";"-separated key=value settings.
 void ApplyExtParams(SPackageInfo& info, const CByteField& extParams);
 
-// Appends the non-empty pieces of the text between separators; returns the
-// number of entries the list holds afterwards.
-int SplitText(const std::string& strText, std::vector<std::string>& vecList, char chSeparator);
-
 // Decimal conversion: white space, optional sign, digits; no digits give 0;
 // out of range clamps to the nearest signed 32-bit limit.
 int32_t TextToInt32(const char* pszText);
-
-// First "=" in a text, stepping over double-byte characters; null if none.
-const char* FindCharMb(const char* pszText, char ch);
 
 // Directory of the host executable, without a trailing backslash; the whole
 // path when it has no backslash.

@@ -9,29 +9,11 @@
 #include <cstring>
 #include <ctime>
 
+#include "../platform/AnsiText.h"
 #include "Logger.h"
 
 namespace {
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
-
-void LowerInPlace(std::string& str) {
-    for (char& c : str) c = LowerAscii(c);
-}
-
 constexpr size_t DATE_DIGITS = 8;  // YYYYMMDD
-
-// The ";" split of a pattern list. The log module keeps its own: while the
-// logger lock is held nothing outside the logger and the platform may run.
-void SplitPatterns(const char* pszPatterns, std::vector<std::string>& vecList) {
-    const char* pStart = pszPatterns;
-    for (const char* p = pszPatterns;; ++p) {
-        if (*p == ';' || *p == 0) {
-            if (p > pStart) vecList.emplace_back(pStart, size_t(p - pStart));
-            if (*p == 0) break;
-            pStart = p + 1;
-        }
-    }
-}
 
 void FormatDateName(char* pszDate, size_t nSize, unsigned nYear, unsigned nMonth, unsigned nDay) {
     snprintf(pszDate, nSize, "%04u%02u%02u.log", nYear, nMonth, nDay);
@@ -73,7 +55,7 @@ void FindFiles(std::vector<std::string>& vecList, const char* pszDir, const char
     std::string strDir = pszDir;
     if (!strDir.empty() && strDir.back() != '\\') strDir += '\\';
     std::vector<std::string> vecPatterns;
-    SplitPatterns(pszPatterns, vecPatterns);
+    SplitText(pszPatterns, vecPatterns, ';');
     std::vector<std::string> vecNames;
     for (const std::string& strPattern : vecPatterns) {
         OsFindFiles(pszDir, strPattern.c_str(), vecNames);
@@ -84,7 +66,7 @@ void FindFiles(std::vector<std::string>& vecList, const char* pszDir, const char
 
 const char* CLogger::GetHostModulePath(bool bWhole) {
     ReadHostPath(m_szModulePath, sizeof(m_szModulePath));
-    for (char* p = m_szModulePath; *p; ++p) *p = LowerAscii(*p);
+    LowerAscii(m_szModulePath);
     if (bWhole) return m_szModulePath;
     const char* pszSlash = strrchr(m_szModulePath, '\\');
     return pszSlash ? pszSlash : "";
@@ -131,7 +113,7 @@ void CLogger::PurgeOldLogs(int nDays) {
 
         for (const std::string& strPath : vecPaths) {
             std::string strName = strPath.substr(strPath.rfind('\\') + 1);
-            LowerInPlace(strName);
+            LowerAscii(strName);
             char szDate[DATE_DIGITS + 1];
             // Eight digits against eight digits: text order is date order.
             if (IsDailyFileOf(strName, strHostName, szDate) && strcmp(szDate, szCutoff) < 0)

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "../platform/AnsiText.h"
 #include "../platform/OsFile.h"
 
 namespace {
@@ -15,8 +16,6 @@ std::atomic<CLogger*> s_pLogger{nullptr};
 // for want of memory, and it is never destroyed (lines may come from static
 // destructors of the host after the library's own are gone).
 alignas(CLogger) unsigned char s_abLoggerStorage[sizeof(CLogger)];
-
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
 
 // Appends a formatted piece at nPos, never past LOG_LINE_TEXT characters.
 uint32_t AppendCut(char* pszLine, uint32_t nPos, const char* pszFormat, va_list args) {
@@ -88,7 +87,7 @@ CLogger::CLogger(const SLogConfig& config)
     ReadHostPath(szPath, sizeof(szPath));
     char szLower[HOST_PATH_BUFFER];
     memcpy(szLower, szPath, sizeof(szLower));
-    for (char* p = szLower; *p; ++p) *p = LowerAscii(*p);
+    LowerAscii(szLower);
 
     // The file name keeps what precedes its first dot: Host.Exe gives \host.
     char* pszSlash = strrchr(szLower, '\\');

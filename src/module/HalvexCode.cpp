@@ -7,6 +7,7 @@
 #include "../catalogue/packagelist.h"
 #include "../datafile/CRCChkFile.h"
 #include "../log/Logger.h"
+#include "../platform/AnsiText.h"
 #include "../platform/OsFile.h"
 #include "../platform/OsProcess.h"
 #include "../platform/OsSync.h"
@@ -37,9 +38,7 @@ std::map<std::string, uint32_t> s_mapCopiedGeneration;
 
 std::string FreshnessKey(const std::string& strPath) {
     std::string strKey(strPath);
-    if (OsPathsIgnoreCase())
-        for (char& c : strKey)
-            if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    if (OsPathsIgnoreCase()) LowerAscii(strKey);
     return strKey;
 }
 
@@ -54,35 +53,6 @@ void MarkCopyFresh(const std::string& strPath) {
     s_mapCopiedGeneration[FreshnessKey(strPath)] = s_dwCopyGeneration.load();
 }
 
-// Last backslash of a path, stepping over double-byte characters; null if none.
-const char* FindLastBackslashMb(const char* pszPath) {
-    const char* pszLast = nullptr;
-    for (const char* p = pszPath; *p; ++p) {
-        if (*p == '\\')
-            pszLast = p;
-        else if (OsIsDbcsLeadByte(uint8_t(*p)) && p[1])
-            ++p;
-    }
-    return pszLast;
-}
-
-// Whole-name comparison ignoring letter case, stepping over double-byte
-// characters (whose bytes compare exactly).
-bool EqualNoCaseMb(const char* pszA, const char* pszB) {
-    auto fold = [](unsigned char c) { return (c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c; };
-    while (*pszA && *pszB) {
-        if (OsIsDbcsLeadByte(uint8_t(*pszA))) {
-            if (pszA[0] != pszB[0] || !pszA[1] || pszA[1] != pszB[1]) return false;
-            pszA += 2;
-            pszB += 2;
-            continue;
-        }
-        if (fold(uint8_t(*pszA)) != fold(uint8_t(*pszB))) return false;
-        ++pszA;
-        ++pszB;
-    }
-    return *pszA == *pszB;
-}
 }  // namespace
 
 CPackageList* GetPkgList() {
@@ -213,7 +183,7 @@ std::string EnumProcessName() {
 std::string GetClientViewDir() {
     const std::string strPath = EnumProcessName();
     if (strPath.empty()) return std::string();
-    const char* pszSlash = FindLastBackslashMb(strPath.c_str());
+    const char* pszSlash = FindLastCharMb(strPath.c_str(), '\\');
     if (!pszSlash) return std::string();
     return std::string(strPath.c_str(), pszSlash);
 }

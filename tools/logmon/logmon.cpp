@@ -20,6 +20,7 @@
 
 #include "RingReader.h"
 #include "log/LogChannel.h"
+#include "platform/AnsiText.h"
 #include "log/Logger.h"
 #include "platform/OsConsole.h"
 #include "platform/OsShared.h"
@@ -51,10 +52,7 @@ void Usage() {
 
 bool EqualsNoCase(const char* a, const char* b, size_t nLength) {
     for (size_t i = 0; i < nLength; ++i) {
-        char ca = a[i], cb = b[i];
-        if (ca >= 'A' && ca <= 'Z') ca = char(ca - 'A' + 'a');
-        if (cb >= 'A' && cb <= 'Z') cb = char(cb - 'A' + 'a');
-        if (ca != cb || !cb) return false;
+        if (LowerAscii(a[i]) != LowerAscii(b[i]) || !b[i]) return false;
     }
     return b[nLength] == 0;
 }
@@ -92,7 +90,7 @@ std::string ChannelName(const char* pszArg) {
     const char* pszName = strrchr(pszArg, '\\');
     pszName = pszName ? pszName + 1 : pszArg;
     std::string str = "\\";
-    for (const char* p = pszName; *p && *p != '.'; ++p) str += (*p >= 'A' && *p <= 'Z') ? char(*p - 'A' + 'a') : *p;
+    for (const char* p = pszName; *p && *p != '.'; ++p) str += LowerAscii(*p);
     return str;
 }
 

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "../AnsiText.h"
 #include "../OsSystem.h"
 #include "OsPosix.h"
 
@@ -81,8 +82,6 @@ std::string OsSharedObjectName(const char* pszName) {
     return str;
 }
 
-static char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
-
 bool OsWildcardMatch(const char* pszPattern, const char* pszName) {
     // Iterative match with one backtrack point: linear in practice, no recursion.
     const char *p = pszPattern, *n = pszName, *pStar = nullptr, *nStar = nullptr;
@@ -90,7 +89,7 @@ bool OsWildcardMatch(const char* pszPattern, const char* pszName) {
         if (*p == '*') {
             pStar = p++;
             nStar = n;
-        } else if (*p == '?' || (*p && FoldAscii(*p) == FoldAscii(*n))) {
+        } else if (*p == '?' || (*p && LowerAscii(*p) == LowerAscii(*n))) {
             ++p;
             ++n;
         } else if (pStar) {
