@@ -4,11 +4,13 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <random>
 #include <string>
 
 #include "ListEncoder.h"
 #include "ReadOnlyTestSupport.h"
+#include "TempDir.h"
 #include "datafile/CRCChkFile.h"
 
 namespace fs = std::filesystem;
@@ -20,18 +22,14 @@ const std::string CHECK_TRAILER = "\x26\x39\xF4\xCB";  // 0xCBF43926, least sign
 class CRCChkFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::random_device rd;
-        m_dir = fs::temp_directory_path() / ("crcchk-" + std::to_string(rd()) + std::to_string(rd()));
-        ASSERT_TRUE(fs::create_directory(m_dir));
+        m_pTemp = std::make_unique<halvextest::CTempDir>("crcchk");
+        m_dir = m_pTemp->Root();
         s_nOpens = 0;
         s_nFailFirst = 0;
     }
     void TearDown() override {
         OsSetFaultHook(nullptr);
-        std::error_code ec;
-        for (const auto& e : fs::directory_iterator(m_dir, ec))
-            fs::permissions(e.path(), fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(m_dir, ec);
+        m_pTemp.reset();
     }
 
     std::string PathOf(const char* pszName) const { return (m_dir / pszName).string(); }
@@ -53,6 +51,7 @@ protected:
 
     static int s_nOpens;
     static int s_nFailFirst;
+    std::unique_ptr<halvextest::CTempDir> m_pTemp;
     fs::path m_dir;
 };
 int CRCChkFileTest::s_nOpens = 0;

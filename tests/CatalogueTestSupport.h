@@ -10,51 +10,12 @@
 #include <vector>
 
 #include "ListEncoder.h"
+#include "TempDir.h"
 #include "catalogue/packagelist.h"
 
 namespace cattest {
 
-// A fresh directory under the system's temporary directory, removed with all
-// it holds when the object goes. Paths are handed out in the core's
-// backslash form; the POSIX backend maps them back.
-class CTempDir {
-public:
-    CTempDir() {
-        const std::filesystem::path base = std::filesystem::temp_directory_path();
-        for (unsigned n = 0;; ++n) {
-            m_native = base / ("halvex-cat-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                               std::to_string(reinterpret_cast<uintptr_t>(this)) + "-" + std::to_string(n));
-            std::error_code ec;
-            if (std::filesystem::create_directory(m_native, ec)) break;
-        }
-    }
-    ~CTempDir() {
-        std::error_code ec;
-        // Read-only leftovers must not survive: give every entry its owner write bit back.
-        for (auto it = std::filesystem::recursive_directory_iterator(m_native, ec);
-             !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
-            std::filesystem::permissions(it->path(), std::filesystem::perms::owner_write,
-                                         std::filesystem::perm_options::add, ec);
-        std::filesystem::remove_all(m_native, ec);
-    }
-    CTempDir(const CTempDir&) = delete;
-    CTempDir& operator=(const CTempDir&) = delete;
-
-    // The core's form of a path inside the directory.
-    std::string Path(const std::string& strName) const { return ToCore(m_native / strName); }
-    std::string Dir() const { return ToCore(m_native); }
-    std::filesystem::path Native(const std::string& strName) const { return m_native / strName; }
-
-    static std::string ToCore(const std::filesystem::path& path) {
-        std::string str = path.string();
-        for (char& c : str)
-            if (c == '/') c = '\\';
-        return str;
-    }
-
-private:
-    std::filesystem::path m_native;
-};
+using halvextest::CTempDir;
 
 inline std::string WriteMenuList(const std::string& strPath, const std::vector<CPackageInfo>& vecInfo) {
     const std::string strBytes = WithTrailer(EncodePackageList(vecInfo));

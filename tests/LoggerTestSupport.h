@@ -12,9 +12,11 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 
+#include "TempDir.h"
 #include "log/Logger.h"
 #include "platform/OsSystem.h"
 
@@ -46,13 +48,7 @@ inline void SetNow(int nYear, int nMonth, int nDay, int nHour = 12, int nMinute 
                          uint16_t(nHour),   uint16_t(nMinute), uint16_t(nSecond), uint16_t(nMilliseconds)};
 }
 
-// The core's backslash form of a native path.
-inline std::string ToCorePath(const std::string& strNative) {
-    std::string str = strNative;
-    for (char& c : str)
-        if (c == '/') c = '\\';
-    return str;
-}
+using halvextest::ToCorePath;
 
 inline std::string ReadWhole(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -76,21 +72,13 @@ inline void Log(CLogger& logger, uint32_t dwLevel, const char* pszFormat, ...) {
 class CTempDirTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const std::filesystem::path base = std::filesystem::temp_directory_path();
-        for (unsigned n = 0;; ++n) {
-            m_dir = base / ("halvexlog" + std::to_string(OsGetCurrentProcessId()) + "-" + std::to_string(n));
-            std::error_code ec;
-            if (std::filesystem::create_directory(m_dir, ec)) break;
-            ASSERT_FALSE(ec) << m_dir;
-        }
+        m_pTemp = std::make_unique<halvextest::CTempDir>("halvexlog");
+        m_dir = m_pTemp->Root();
         s_strStdout.clear();
         s_dwThreadId = 0x0f3c;
         SetNow(2021, 3, 15);
     }
-    void TearDown() override {
-        std::error_code ec;
-        std::filesystem::remove_all(m_dir, ec);
-    }
+    void TearDown() override { m_pTemp.reset(); }
 
     // A logger whose host executable is <dir>\strHostFile, on the fake clock.
     SLogConfig Config(const std::string& strHostFile, uint32_t dwOutput, uint32_t dwPrefix = 0) const {
@@ -105,6 +93,7 @@ protected:
         return config;
     }
 
+    std::unique_ptr<halvextest::CTempDir> m_pTemp;
     std::filesystem::path m_dir;
 };
 

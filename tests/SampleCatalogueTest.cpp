@@ -3,10 +3,10 @@
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
-#include <random>
 #include <string>
 
 #include "HalvexDll.h"
+#include "TempDir.h"
 #include "catalogue/packagelist.h"
 #include "module/HalvexCode.h"
 
@@ -20,9 +20,8 @@ TEST(SampleCatalogueTest, MergedSampleAnswersAsExpected) {
     ASSERT_TRUE(in) << examples;
     const nlohmann::json expected = nlohmann::json::parse(in);
 
-    std::random_device rd;
-    const fs::path dir = fs::temp_directory_path() / ("sample-" + std::to_string(rd()) + std::to_string(rd()));
-    ASSERT_TRUE(fs::create_directory(dir));
+    const halvextest::CTempDir temp("sample");
+    const fs::path& dir = temp.Root();
     for (const char* pszName : {"PkgMenuList.dat", "PkgMenuListEx.dat", "PkgStoreList.dat"})
         fs::copy_file(examples / "data" / pszName, dir / pszName);
 
@@ -44,6 +43,4 @@ TEST(SampleCatalogueTest, MergedSampleAnswersAsExpected) {
         EXPECT_STREQ("untouched", szBuf) << jId;
     }
     ReleasePkgList();
-    std::error_code ec;
-    fs::remove_all(dir, ec);
 }
